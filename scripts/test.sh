@@ -1,0 +1,7 @@
+#!/usr/bin/env bash
+# Builds everything and runs every test suite (offscreen; no display needed).
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/build.sh
+cd "${FOTRA_BUILD_DIR:-build}"
+ctest --output-on-failure -j"$(nproc)"

@@ -1,0 +1,189 @@
+#include "Thumbnails.h"
+
+#include "CaptionLabel.h"
+#include "LoadJob.h"
+#include "image_decoding.h"
+#include "listing.h"
+#include "native_path.h"
+
+#include <QLocale>
+#include <QPaintEvent>
+#include <QPainter>
+#include <QtMath>
+
+const std::array<QString, 6> TThumbnails::ImageExts = {
+    QStringLiteral(".jpg"), QStringLiteral(".jpeg"), QStringLiteral(".png"),
+    QStringLiteral(".tif"), QStringLiteral(".tiff"), QStringLiteral(".bmp"),
+};
+
+bool TThumbnails::IsImageFile(const QString &name)
+{
+    const QString last = platform::lastComponent(name);
+    const qsizetype dot = last.lastIndexOf(u'.');
+    if (dot < 0)
+        return false;
+    const QString ext = QLocale().toLower(last.mid(dot));
+    return std::find(ImageExts.begin(), ImageExts.end(), ext) != ImageExts.end();
+}
+
+TThumbnails::TThumbnails(QWidget *AOwner) : QWidget(AOwner) {}
+
+TThumbnails::~TThumbnails()
+{
+    StopLoading();
+    // The labels go before QWidget would delete them as children.
+    FLabels.clear();
+    FBmps.clear();
+}
+
+void TThumbnails::Cancel()
+{
+    if (FTask)
+        FTask->Cancel();
+}
+
+void TThumbnails::StopLoading()
+{
+    if (FTask)
+        FTask->CancelAndWaitForOpenFile();
+}
+
+void TThumbnails::Clear()
+{
+    // Both lists, so that painting, which needs them of one length, goes on.
+    FBmps.clear();
+    FLabels.clear();
+    Repaint();
+}
+
+void TThumbnails::SetThumbnailSize(int Value)
+{
+    if (Value == FThumbnailSize)
+        return;
+    FThumbnailSize = Value;
+    Execute();
+}
+
+void TThumbnails::Execute()
+{
+    Cancel();
+    FBmps.clear();
+    FLabels.clear();
+    FPixelRatio = devicePixelRatioF();
+    FTask = std::make_shared<TLoadJob>(this, FFiles);
+    FTask->Start();
+}
+
+TThumbnailPair TThumbnails::OpenFile(const QString &filename) const
+{
+    if (!platform::exists(filename) || !IsImageFile(filename))
+        return {};
+    TThumbnailPair pair;
+    pair.Value = platform::displayText(platform::lastComponent(filename));
+    try {
+        const double ratio = FPixelRatio;
+        pair.Key = platform::decodeThumbnail(filename, qRound(FThumbnailSize * ratio));
+        pair.Key.setDevicePixelRatio(ratio);
+    } catch (...) {
+        return {};
+    }
+    return pair;
+}
+
+void TThumbnails::AppendEntry(TThumbnailPair pair, int32_t cnt)
+{
+    std::unique_ptr<QImage> bmp;
+    if (!pair.Key.isNull())
+        bmp = std::make_unique<QImage>(std::move(pair.Key));
+    std::unique_ptr<TCaptionLabel> label;
+    if (!pair.Value.isEmpty())
+        label = std::make_unique<TCaptionLabel>(pair.Value, this); // shown once placed
+    FBmps.push_back(std::move(bmp));
+    FLabels.push_back(std::move(label));
+    if (FOnLoadFile)
+        FOnLoadFile(this, cnt);
+}
+
+void TThumbnails::Repaint() { update(); }
+
+bool TThumbnails::IsLoading() const { return FTask && !FTask->IsFinished() && !FTask->IsCancelled(); }
+
+std::vector<TRectF> TThumbnails::CalcThumbRects()
+{
+    std::vector<TRectF> rects;
+    rects.reserve(FBmps.size());
+    float X = float(FInnerMargin);
+    float Y = float(FInnerMargin);
+    float RowHeight = 0;
+    int InRow = 0;
+    const double viewWidth = width();
+    for (const auto &b : FBmps) {
+        if (!b) {
+            rects.push_back({});
+            continue;
+        }
+        const QSizeF logical = b->deviceIndependentSize();
+        const double w = qFloor(logical.width() + 1e-6);
+        const double h = qFloor(logical.height() + 1e-6);
+        if (viewWidth > double(X) + w + FInnerMargin || InRow == 0) {
+            rects.push_back({X, Y, float(X + w), float(Y + h)});
+            X = float(X + w + FInnerMargin);
+            RowHeight = float(qMax(double(RowHeight), h));
+            ++InRow;
+        } else {
+            X = float(FInnerMargin);
+            Y = float(double(Y) + RowHeight + FInnerMargin);
+            RowHeight = float(h);
+            InRow = 1;
+            rects.push_back({X, Y, float(X + w), float(Y + h)});
+            X = float(X + w + FInnerMargin);
+        }
+    }
+    if (FAutoSize) {
+        const double content = double(Y) + RowHeight + FInnerMargin;
+        const double height = content > FMinHeight ? content : FMinHeight;
+        const int pixels = qCeil(height);
+        if (pixels != this->height())
+            resize(width(), pixels);
+    }
+    return rects;
+}
+
+void TThumbnails::paintEvent(QPaintEvent *event)
+{
+    if (FBmps.size() != FLabels.size())
+        return; // a load is between its two appends
+    try {
+        const std::vector<TRectF> rects = CalcThumbRects();
+        QPainter canvas(this);
+        if (!canvas.isActive())
+            return;
+        const QRectF exposed = event->rect();
+        for (size_t i = 0; i < rects.size(); ++i) {
+            const TRectF &r = rects[i];
+            const QImage *bmp = FBmps.at(i).get();
+            TCaptionLabel *label = FLabels.at(i).get();
+            if (!bmp || r.IsEmpty())
+                continue;
+            const QRectF target(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
+            if (target.intersects(exposed))
+                canvas.drawImage(target, *bmp, QRectF(bmp->rect()));
+            if (label) {
+                const QRect place(qRound(r.Left), qRound(r.Top), qRound(r.Right - r.Left), label->height());
+                if (label->geometry() != place)
+                    label->setGeometry(place);
+                if (label->isHidden())
+                    label->show();
+            }
+        }
+    } catch (...) {
+        Execute(); // a failed paint starts a fresh load
+    }
+}
+
+void TThumbnails::resizeEvent(QResizeEvent *event)
+{
+    QWidget::resizeEvent(event);
+    if (FMinHeight > float(height()))
+        resize(width(), qCeil(FMinHeight));
+}

@@ -44,8 +44,14 @@ void TThumbnails::Cancel()
 
 void TThumbnails::StopLoading()
 {
+    // OpenFile is a member: no loading thread may still be in it once the
+    // view is gone, whichever load it belongs to.
     if (FTask)
         FTask->CancelAndWaitForOpenFile();
+    for (const std::weak_ptr<TLoadJob> &old : FCancelledTasks)
+        if (const std::shared_ptr<TLoadJob> job = old.lock())
+            job->CancelAndWaitForOpenFile();
+    FCancelledTasks.clear();
 }
 
 void TThumbnails::Clear()
@@ -70,6 +76,9 @@ void TThumbnails::Execute()
     FBmps.clear();
     FLabels.clear();
     FPixelRatio = devicePixelRatioF();
+    std::erase_if(FCancelledTasks, [](const std::weak_ptr<TLoadJob> &old) { return old.expired(); });
+    if (FTask)
+        FCancelledTasks.push_back(FTask);
     FTask = std::make_shared<TLoadJob>(this, FFiles);
     FTask->Start();
 }

@@ -96,6 +96,8 @@ protected:
     float FMinHeight = 600.0f;
     TPageCountEvent FOnLoadFile;
     std::shared_ptr<TLoadJob> FTask;
+    // Earlier loads, cancelled but possibly still inside OpenFile.
+    std::vector<std::weak_ptr<TLoadJob>> FCancelledTasks;
     // Entries without a thumbnail stay in both lists as null, so the lists
     // keep one length; layout and painting skip them.
     std::vector<std::unique_ptr<QImage>> FBmps;

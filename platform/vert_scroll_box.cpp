@@ -1,5 +1,6 @@
 #include "vert_scroll_box.h"
 
+#include <QKeyEvent>
 #include <QScrollBar>
 
 namespace platform {
@@ -26,6 +27,19 @@ void VertScrollBox::resizeEvent(QResizeEvent *event)
 {
     QScrollArea::resizeEvent(event);
     FollowViewportWidth();
+}
+
+void VertScrollBox::keyPressEvent(QKeyEvent *event)
+{
+    const bool toStart = event->key() == Qt::Key_Home || event->matches(QKeySequence::MoveToStartOfDocument);
+    const bool toEnd = event->key() == Qt::Key_End || event->matches(QKeySequence::MoveToEndOfDocument);
+    if (toStart || toEnd) {
+        verticalScrollBar()->triggerAction(toStart ? QAbstractSlider::SliderToMinimum
+                                                   : QAbstractSlider::SliderToMaximum);
+        event->accept();
+        return;
+    }
+    QScrollArea::keyPressEvent(event);
 }
 
 void VertScrollBox::FollowViewportWidth()

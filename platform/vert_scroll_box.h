@@ -15,6 +15,8 @@ public:
 
 protected:
     void resizeEvent(QResizeEvent *event) override;
+    // Adds Home and End to the scroll keys the base class knows.
+    void keyPressEvent(QKeyEvent *event) override;
 
 private:
     void FollowViewportWidth();

@@ -91,8 +91,14 @@ TThumbnailPair TThumbnails::OpenFile(const QString &filename) const
     pair.Value = platform::displayText(platform::lastComponent(filename));
     try {
         const double ratio = FPixelRatio;
-        pair.Key = platform::decodeThumbnail(filename, qRound(FThumbnailSize * ratio));
-        pair.Key.setDevicePixelRatio(ratio);
+        const int size = FThumbnailSize;
+        pair.Key = platform::decodeThumbnail(filename, qRound(size * ratio));
+        // The logical size is the one factor 1 gives, so the layout does not
+        // depend on the screen; the decoded pixels fill it. A picture smaller
+        // than the device box has fewer pixels than that, not a smaller size.
+        const QSize logical = platform::fitIntoBox(pair.Key.size(), size);
+        pair.Key.setDevicePixelRatio(double(qMax(pair.Key.width(), pair.Key.height())) /
+                                     qMax(logical.width(), logical.height()));
     } catch (...) {
         return {};
     }

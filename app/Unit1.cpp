@@ -42,6 +42,7 @@ TForm1::TForm1(QWidget *parent) : QMainWindow(parent)
     connect(TreeView1, &QWidget::customContextMenuRequested, this,
             [this](const QPoint &pos) { PopupMenu1->popup(TreeView1->viewport()->mapToGlobal(pos)); });
     Thumbnails1->SetOnLoadFile([this](QObject *sender, int32_t cnt) { Thumbnails1LoadFile(sender, cnt); });
+    FNoticeTimer.setObjectName(QStringLiteral("NoticeTimer"));
     FNoticeTimer.setSingleShot(true);
     connect(&FNoticeTimer, &QTimer::timeout, Label2, &QWidget::hide);
 

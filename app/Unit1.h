@@ -41,5 +41,6 @@ private:
     static bool IsPictureItem(const QTreeWidgetItem *item);
     QTreeWidgetItem *Selected() const;
 
-    QTimer FNoticeTimer;
+    // Hides Label2; a child named "NoticeTimer", so it can be found.
+    QTimer FNoticeTimer{this};
 };

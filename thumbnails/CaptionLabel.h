@@ -10,6 +10,10 @@ class TCaptionLabel : public QLabel {
 public:
     TCaptionLabel(const QString &text, QWidget *parent);
 
+    // The text as drawn at the current width: whole, or cut at a character
+    // with an ellipsis.
+    QString ShownText() const;
+
     static constexpr QRgb FontColor = 0xFFCD5C5C; // "Indianred"
     static constexpr int DefaultWidth = 120;
     static constexpr int DefaultHeight = 17;

@@ -59,6 +59,7 @@ void TThumbnails::Clear()
     // Both lists, so that painting, which needs them of one length, goes on.
     FBmps.clear();
     FLabels.clear();
+    FPlacedCaptions = 0;
     Repaint();
 }
 
@@ -75,6 +76,7 @@ void TThumbnails::Execute()
     Cancel();
     FBmps.clear();
     FLabels.clear();
+    FPlacedCaptions = 0;
     FPixelRatio = devicePixelRatioF();
     std::erase_if(FCancelledTasks, [](const std::weak_ptr<TLoadJob> &old) { return old.expired(); });
     if (FTask)
@@ -133,8 +135,11 @@ std::vector<TRectF> TThumbnails::CalcThumbRects()
     int InRow = 0;
     const double viewWidth = width();
     for (const auto &b : FBmps) {
+        // A file that gave no thumbnail keeps its null entry in both lists
+        // (so they stay of one length) and takes no room: an empty rectangle
+        // where the next thumbnail would go, which painting skips.
         if (!b) {
-            rects.push_back({});
+            rects.push_back({X, Y, X, Y});
             continue;
         }
         const QSizeF logical = b->deviceIndependentSize();
@@ -170,30 +175,55 @@ void TThumbnails::paintEvent(QPaintEvent *event)
         return; // a load is between its two appends
     try {
         const std::vector<TRectF> rects = CalcThumbRects();
-        QPainter canvas(this);
-        if (!canvas.isActive())
-            return;
-        const QRectF exposed = event->rect();
-        for (size_t i = 0; i < rects.size(); ++i) {
-            const TRectF &r = rects[i];
-            const QImage *bmp = FBmps.at(i).get();
-            TCaptionLabel *label = FLabels.at(i).get();
-            if (!bmp || r.IsEmpty())
-                continue;
-            const QRectF target(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top);
-            if (target.intersects(exposed))
-                canvas.drawImage(target, *bmp, QRectF(bmp->rect()));
-            if (label) {
-                const QRect place(qRound(r.Left), qRound(r.Top), qRound(r.Right - r.Left), label->height());
-                if (label->geometry() != place)
-                    label->setGeometry(place);
-                if (label->isHidden())
-                    label->show();
+        {
+            QPainter canvas(this);
+            if (!canvas.isActive())
+                return;
+            canvas.setRenderHint(QPainter::SmoothPixmapTransform, false);
+            canvas.setOpacity(1.0);
+            // Rows go down the list, so the tops never decrease: everything
+            // after the first thumbnail below the exposed part is below it too.
+            const QRect exposed = event->rect();
+            const float exposedTop = float(exposed.top()), exposedBottom = float(exposed.bottom() + 1);
+            for (size_t i = 0; i < rects.size(); ++i) {
+                const TRectF &r = rects[i];
+                if (r.Top >= exposedBottom)
+                    break;
+                const QImage *bmp = FBmps.at(i).get();
+                if (!bmp || r.IsEmpty() || r.Bottom <= exposedTop)
+                    continue;
+                canvas.drawImage(QRectF(r.Left, r.Top, r.Right - r.Left, r.Bottom - r.Top), *bmp, QRectF(bmp->rect()));
             }
         }
+        PlaceCaptions(rects);
     } catch (...) {
         Execute(); // a failed paint starts a fresh load
     }
+}
+
+void TThumbnails::PlaceCaptions(const std::vector<TRectF> &rects)
+{
+    // An entry's place depends only on the entries before it, the width and
+    // the margin, and entries are only appended or all dropped at once. So
+    // with the same width and margin only the captions appended since the
+    // last paint can be out of place; touching all of them at every paint
+    // would cost a walk over thousands of widgets per scroll step.
+    if (width() != FPlacedWidth || FInnerMargin != FPlacedMargin || FPlacedCaptions > rects.size())
+        FPlacedCaptions = 0;
+    for (size_t i = FPlacedCaptions; i < rects.size(); ++i) {
+        TCaptionLabel *label = FLabels.at(i).get();
+        const TRectF &r = rects[i];
+        if (!label || !FBmps.at(i) || r.IsEmpty())
+            continue;
+        const QRect place(qRound(r.Left), qRound(r.Top), qRound(r.Right - r.Left), label->height());
+        if (label->geometry() != place)
+            label->setGeometry(place);
+        if (label->isHidden())
+            label->show();
+    }
+    FPlacedCaptions = rects.size();
+    FPlacedWidth = width();
+    FPlacedMargin = FInnerMargin;
 }
 
 void TThumbnails::resizeEvent(QResizeEvent *event)

@@ -103,6 +103,11 @@ protected:
     std::vector<std::unique_ptr<QImage>> FBmps;
     std::vector<std::unique_ptr<TCaptionLabel>> FLabels;
     QStringList FFiles;
+    // How many captions, from the first, the last paint put in place, and at
+    // which width and margin. Whoever empties the lists sets it to 0.
+    size_t FPlacedCaptions = 0;
+    int FPlacedWidth = -1;
+    int32_t FPlacedMargin = -1;
     // Device pixels per logical unit when the load started; read by OpenFile.
     std::atomic<double> FPixelRatio = 1.0;
 
@@ -110,4 +115,6 @@ private:
     friend class TLoadJob;
     // On the UI thread, for the current load only.
     void AppendEntry(TThumbnailPair pair, int32_t cnt);
+    // Moves each caption onto the top-left corner of its thumbnail, as wide as it.
+    void PlaceCaptions(const std::vector<TRectF> &rects);
 };

@@ -21,7 +21,8 @@ public:
     // The full path an item stands for; empty for the placeholder.
     static QString Tag(const QTreeWidgetItem *item);
 
-    void FillFolderItem(QTreeWidgetItem *Item, int Depth);
+    // Virtual so a test can change the disk between two listings.
+    virtual void FillFolderItem(QTreeWidgetItem *Item, int Depth);
 
 public Q_SLOTS:
     void FormCreate();

@@ -9,6 +9,8 @@
 #include <QPainter>
 #include <QThreadPool>
 
+#include <filesystem>
+
 namespace testing {
 
 TempHome::TempHome() : FOldHome(qgetenv("HOME")), FOldConfig(qgetenv("XDG_CONFIG_HOME"))
@@ -31,6 +33,9 @@ TempHome::~TempHome()
 {
     qputenv("HOME", FOldHome);
     qputenv("XDG_CONFIG_HOME", FOldConfig);
+    // QTemporaryDir removes through QDir, which skips names that are not UTF-8.
+    std::error_code ec;
+    std::filesystem::remove_all(std::filesystem::path(QFile::encodeName(root()).toStdString()), ec);
 }
 
 bool makeFolder(const QString &path) { return QDir().mkpath(path); }
@@ -79,8 +84,29 @@ bool waitForLoad(TThumbnails *view, int timeoutMs)
     return true;
 }
 
-void initTestApplication(QApplication &app) { InitApplication(app); }
+namespace {
+std::unique_ptr<QTemporaryDir> runtimeDir;
+}
 
-void finishTestApplication() { QThreadPool::globalInstance()->waitForDone(); }
+void prepareTestEnvironment()
+{
+    // QTemporaryDir makes its folder with mode 0700, as Qt wants it.
+    runtimeDir = std::make_unique<QTemporaryDir>(QDir::tempPath() + "/fotra-runtime-XXXXXX");
+    if (runtimeDir->isValid())
+        qputenv("XDG_RUNTIME_DIR", QFile::encodeName(runtimeDir->path()));
+}
+
+void initTestApplication(QApplication &app)
+{
+    if (!runtimeDir)
+        prepareTestEnvironment();
+    InitApplication(app);
+}
+
+void finishTestApplication()
+{
+    QThreadPool::globalInstance()->waitForDone();
+    runtimeDir.reset();
+}
 
 } // namespace testing

@@ -67,6 +67,7 @@ bool waitForLoad(TThumbnails *view, int timeoutMs = 30000);
 #define FOTRA_TEST_MAIN(TestClass)                                                                                    \
     int main(int argc, char **argv)                                                                                    \
     {                                                                                                                  \
+        testing::prepareTestEnvironment();                                                                            \
         QApplication app(argc, argv);                                                                                  \
         testing::initTestApplication(app);                                                                            \
         TestClass tc;                                                                                                  \
@@ -77,6 +78,9 @@ bool waitForLoad(TThumbnails *view, int timeoutMs = 30000);
     }
 
 namespace testing {
+// Before the application object: a private XDG_RUNTIME_DIR (mode 0700), so
+// Qt needs no shared runtime folder and warns about none.
+void prepareTestEnvironment();
 void initTestApplication(QApplication &app);
 void finishTestApplication();
 } // namespace testing

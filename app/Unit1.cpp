@@ -207,6 +207,8 @@ void TForm1::Action2Execute()
         }
         const QImage picture = platform::decodeWhole(path);
         platform::putImageOnClipboard(picture);
+        // Auto-size: the stored width cuts the text off in most CJK fonts.
+        Label2->resize(qMax(Label2->width(), Label2->sizeHint().width()), Label2->height());
         // A later copy restarts the notice, so it stays 3 s after the last one.
         Label2->show();
         FNoticeTimer.start(NoticeMilliseconds);

@@ -29,6 +29,7 @@ public:
             FEventsWellFormed &= Sender == this && Count() == cnt;
         });
     }
+    ~TLoggingView() override { StopLoading(); }
 
 protected:
     void Repaint() override

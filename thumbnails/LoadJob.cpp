@@ -1,7 +1,57 @@
 #include "LoadJob.h"
 
+#include "thread_handover.h"
+
 #include <QCoreApplication>
 #include <QThreadPool>
+
+namespace {
+
+// A call queued to the UI thread. Qt moves it into its own slot object
+// last, so handing over at the end of each move covers everything the
+// loading thread wrote; taking over comes before anything of the call is
+// read, in the call and in the destructor, which runs on whichever thread
+// drops the last reference (and also for a call that never ran).
+template <class F>
+class TQueuedCall {
+public:
+    explicit TQueuedCall(F call) : FCall(std::move(call)) { platform::handOver(); }
+    TQueuedCall(TQueuedCall &&other) : FCall(std::move(other.FCall)) { platform::handOver(); }
+    ~TQueuedCall() { platform::takeOver(); }
+    void operator()()
+    {
+        platform::takeOver();
+        FCall();
+        platform::handOver(); // the loading thread may drop Qt's last reference to it
+    }
+
+private:
+    F FCall;
+};
+
+// A task for the pool, taken over the same way.
+class TPoolTask : public QRunnable {
+public:
+    explicit TPoolTask(std::function<void()> task) : FTask(std::move(task)) {}
+    ~TPoolTask() override { platform::takeOver(); }
+    void run() override
+    {
+        platform::takeOver();
+        FTask();
+    }
+
+private:
+    std::function<void()> FTask;
+};
+
+void StartOnPool(std::function<void()> task)
+{
+    auto *runnable = new TPoolTask(std::move(task));
+    platform::handOver();
+    QThreadPool::globalInstance()->start(runnable);
+}
+
+} // namespace
 
 TLoadJob::TLoadJob(TThumbnails *view, QStringList files)
     : FView(view), FFiles(std::move(files)), FDone(size_t(FFiles.size()))
@@ -10,7 +60,7 @@ TLoadJob::TLoadJob(TThumbnails *view, QStringList files)
 
 void TLoadJob::Start()
 {
-    QThreadPool::globalInstance()->start([self = shared_from_this()] { self->Run(); });
+    StartOnPool([self = shared_from_this()] { self->Run(); });
 }
 
 void TLoadJob::Cancel()
@@ -28,10 +78,11 @@ void TLoadJob::CancelAndWaitForOpenFile()
     FChanged.wait(lock, [this] { return FInOpenFile == 0; });
 }
 
-void TLoadJob::PostToUi(std::function<void()> call)
+template <class F>
+void TLoadJob::PostToUi(F call)
 {
     // qApp outlives every view; a call that arrives after Cancel does nothing.
-    QMetaObject::invokeMethod(qApp, std::move(call), Qt::QueuedConnection);
+    QMetaObject::invokeMethod(qApp, TQueuedCall<F>(std::move(call)), Qt::QueuedConnection);
 }
 
 void TLoadJob::Run()
@@ -42,7 +93,7 @@ void TLoadJob::Run()
         const int n = int(FFiles.size());
         const int helpers = qMin(QThreadPool::globalInstance()->maxThreadCount() - 1, n - 1);
         for (int h = 0; h < helpers; ++h)
-            QThreadPool::globalInstance()->start([self = shared_from_this()] { self->Help(); });
+            StartOnPool([self = shared_from_this()] { self->Help(); });
 
         for (int k = 0; k < n; ++k) {
             TThumbnailPair pair;

@@ -34,7 +34,8 @@ private:
     bool Await(int k, TThumbnailPair &pair);
     bool DecodeNext(std::unique_lock<std::mutex> &lock);
     bool RepaintAndWait(bool last = false);
-    void PostToUi(std::function<void()> call);
+    template <class F>
+    void PostToUi(F call);
 
     // How many entries may wait decoded ahead of the one due next.
     static constexpr int kLookahead = 16;

@@ -86,8 +86,10 @@ protected:
     void resizeEvent(QResizeEvent *event) override; // Resize
     // Marks the view for painting; the load hands it over after every fifth file.
     virtual void Repaint();
-    // Cancels and waits until no loading thread is inside OpenFile. A
-    // descendant that overrides OpenFile calls it from its own destructor.
+    // Cancels and waits until no loading thread is inside OpenFile. Every
+    // descendant that may go while loading calls it from its own destructor:
+    // loading threads call OpenFile through the vtable, which the base
+    // destructor rewrites (a data race even when OpenFile is not overridden).
     void StopLoading();
 
     int32_t FInnerMargin = 10;

@@ -526,6 +526,55 @@ private Q_SLOTS:
         QCOMPARE(last.top() + 75 + 10, viewport->height()); // the last row ends the view
     }
 
+    // Only the captions near the visible part are shown (thousands of shown
+    // child widgets make every paint walk them all); scrolling anywhere shows
+    // the captions there, drawn over their thumbnails.
+    void captionsShowWhereverTheBoxIsScrolled()
+    {
+        testing::TempHome home;
+        const int n = 200;
+        for (int i = 0; i < n; ++i)
+            QVERIFY(testing::makePicture(home.pictures() + QStringLiteral("/c%1.png").arg(i, 3, 10, QLatin1Char('0')),
+                                         100, 75));
+        TForm1 form;
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        TThumbnails *view = selectPictures(form)->Thumbnails1;
+        QVERIFY(testing::waitForLoad(view));
+        paintNow(view);
+        QCOMPARE(view->Count(), n);
+        QScrollBar *bar = form.FramedVertScrollBox1->verticalScrollBar();
+        QWidget *viewport = form.FramedVertScrollBox1->viewport();
+        QVERIFY(view->height() > 4 * viewport->height());
+
+        const auto captionInk = [&](int i) {
+            const QRect r = view->Caption(i)->geometry().translated(view->pos()).intersected(viewport->rect());
+            const QImage shot = viewport->grab().toImage();
+            int ink = 0;
+            for (int y = r.top(); y <= r.bottom(); ++y)
+                for (int x = r.left(); x <= r.right(); ++x)
+                    ink += near(shot.pixel(x, y), QColor::fromRgba(TCaptionLabel::FontColor), 40) ? 1 : 0;
+            return ink;
+        };
+        QVERIFY(view->Caption(0)->isVisible());
+        QVERIFY(captionInk(0) > 0);
+        QVERIFY(!view->Caption(n - 1)->isVisible());
+
+        for (int value : {bar->maximum() / 2, bar->maximum(), 0}) {
+            bar->setValue(value);
+            QCoreApplication::processEvents();
+            paintNow(viewport);
+            for (int i = 0; i < n; ++i) {
+                const QRect onViewport = view->Caption(i)->geometry().translated(view->pos());
+                if (!viewport->rect().contains(onViewport))
+                    continue;
+                QVERIFY2(view->Caption(i)->isVisible(), qPrintable(QStringLiteral("caption %1 at %2").arg(i).arg(value)));
+                QVERIFY2(captionInk(i) > 0, qPrintable(QStringLiteral("caption %1 at %2").arg(i).arg(value)));
+            }
+        }
+        QVERIFY(!view->Caption(n - 1)->isVisible());
+    }
+
     // Entries without a bitmap paint like the rest and start no load.
     void entriesWithoutBitmapStartNoReload()
     {

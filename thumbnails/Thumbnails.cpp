@@ -60,6 +60,7 @@ void TThumbnails::Clear()
     FBmps.clear();
     FLabels.clear();
     FPlacedCaptions = 0;
+    FShownBegin = FShownEnd = 0;
     Repaint();
 }
 
@@ -77,6 +78,7 @@ void TThumbnails::Execute()
     FBmps.clear();
     FLabels.clear();
     FPlacedCaptions = 0;
+    FShownBegin = FShownEnd = 0;
     FPixelRatio = devicePixelRatioF();
     std::erase_if(FCancelledTasks, [](const std::weak_ptr<TLoadJob> &old) { return old.expired(); });
     if (FTask)
@@ -125,6 +127,21 @@ void TThumbnails::Repaint() { update(); }
 
 bool TThumbnails::IsLoading() const { return FTask && !FTask->IsFinished() && !FTask->IsCancelled(); }
 
+void TThumbnails::UpdateSizes()
+{
+    size_t valid = 0;
+    const size_t n = qMin(FSizes.size(), FBmps.size());
+    while (valid < n && FSizes[valid].Bitmap == FBmps[valid].get())
+        ++valid;
+    FSizes.resize(valid);
+    FSizes.reserve(FBmps.size());
+    for (size_t i = valid; i < FBmps.size(); ++i) {
+        const QImage *b = FBmps[i].get();
+        const QSizeF logical = b ? b->deviceIndependentSize() : QSizeF();
+        FSizes.push_back({b, float(qFloor(logical.width() + 1e-6)), float(qFloor(logical.height() + 1e-6))});
+    }
+}
+
 std::vector<TRectF> TThumbnails::CalcThumbRects()
 {
     std::vector<TRectF> rects;
@@ -134,17 +151,17 @@ std::vector<TRectF> TThumbnails::CalcThumbRects()
     float RowHeight = 0;
     int InRow = 0;
     const double viewWidth = width();
-    for (const auto &b : FBmps) {
+    UpdateSizes();
+    for (const TSizeEntry &b : FSizes) {
         // A file that gave no thumbnail keeps its null entry in both lists
         // (so they stay of one length) and takes no room: an empty rectangle
         // where the next thumbnail would go, which painting skips.
-        if (!b) {
+        if (!b.Bitmap) {
             rects.push_back({X, Y, X, Y});
             continue;
         }
-        const QSizeF logical = b->deviceIndependentSize();
-        const double w = qFloor(logical.width() + 1e-6);
-        const double h = qFloor(logical.height() + 1e-6);
+        const double w = b.Width;
+        const double h = b.Height;
         if (viewWidth > double(X) + w + FInnerMargin || InRow == 0) {
             rects.push_back({X, Y, float(X + w), float(Y + h)});
             X = float(X + w + FInnerMargin);
@@ -218,12 +235,44 @@ void TThumbnails::PlaceCaptions(const std::vector<TRectF> &rects)
         const QRect place(qRound(r.Left), qRound(r.Top), qRound(r.Right - r.Left), label->height());
         if (label->geometry() != place)
             label->setGeometry(place);
-        if (label->isHidden())
-            label->show();
     }
     FPlacedCaptions = rects.size();
     FPlacedWidth = width();
     FPlacedMargin = FInnerMargin;
+    ShowCaptionsNear(rects);
+}
+
+void TThumbnails::ShowCaptionsNear(const std::vector<TRectF> &rects)
+{
+    // Near: within one visible height above or below the visible part, so a
+    // scroll step rarely has to show any.
+    const QRect visible = visibleRegion().boundingRect();
+    const float bandTop = float(visible.top() - visible.height());
+    const float bandBottom = float(visible.bottom() + 1 + visible.height());
+    size_t begin = rects.size(), end = rects.size();
+    if (!visible.isEmpty()) {
+        // Tops never decrease along the list; a row's thumbnails share their top.
+        begin = 0;
+        while (begin < rects.size() && rects[begin].Top + float(TCaptionLabel::DefaultHeight) < bandTop)
+            ++begin;
+        end = begin;
+        while (end < rects.size() && rects[end].Top < bandBottom)
+            ++end;
+    }
+    const auto setShown = [&](size_t i, bool shown) {
+        if (i >= FLabels.size())
+            return;
+        TCaptionLabel *label = FLabels[i].get();
+        if (label && label->isHidden() == shown && (!shown || (FBmps.at(i) && !rects[i].IsEmpty())))
+            label->setVisible(shown);
+    };
+    for (size_t i = FShownBegin; i < FShownEnd; ++i)
+        if (i < begin || i >= end)
+            setShown(i, false);
+    for (size_t i = begin; i < end; ++i)
+        setShown(i, true);
+    FShownBegin = begin;
+    FShownEnd = end;
 }
 
 void TThumbnails::resizeEvent(QResizeEvent *event)

@@ -110,11 +110,26 @@ protected:
     size_t FPlacedCaptions = 0;
     int FPlacedWidth = -1;
     int32_t FPlacedMargin = -1;
+    // The captions from FShownBegin to FShownEnd are shown: those near the
+    // visible part. Qt walks every shown child at each paint and at each
+    // show, so thousands of shown captions would make a load quadratic.
+    size_t FShownBegin = 0;
+    size_t FShownEnd = 0;
     // Device pixels per logical unit when the load started; read by OpenFile.
     std::atomic<double> FPixelRatio = 1.0;
 
 private:
     friend class TLoadJob;
+    // The logical size of each bitmap, kept beside the list so that a layout
+    // pass reads one compact array instead of every image; rebuilt from the
+    // first entry whose bitmap is not the one it was read from.
+    struct TSizeEntry {
+        const QImage *Bitmap;
+        float Width, Height;
+    };
+    std::vector<TSizeEntry> FSizes;
+    void UpdateSizes();
+    void ShowCaptionsNear(const std::vector<TRectF> &rects);
     // On the UI thread, for the current load only.
     void AppendEntry(TThumbnailPair pair, int32_t cnt);
     // Moves each caption onto the top-left corner of its thumbnail, as wide as it.

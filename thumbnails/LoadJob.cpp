@@ -5,6 +5,10 @@
 #include <QCoreApplication>
 #include <QThreadPool>
 
+#include <sys/resource.h>
+#include <sys/syscall.h>
+#include <unistd.h>
+
 namespace {
 
 // A call queued to the UI thread. Qt moves it into its own slot object
@@ -85,10 +89,27 @@ void TLoadJob::PostToUi(F call)
     QMetaObject::invokeMethod(qApp, TQueuedCall<F>(std::move(call)), Qt::QueuedConnection);
 }
 
+namespace {
+
+// Decoding keeps every core busy; a lower priority for the loading threads
+// lets the UI thread run at once whenever it has work. The pool's threads
+// serve only loads, so they may keep it (an unprivileged thread cannot
+// raise it back anyway).
+void LowerThreadPriority()
+{
+    constexpr int kNice = 10;
+    const auto tid = id_t(::syscall(SYS_gettid));
+    if (::getpriority(PRIO_PROCESS, tid) < kNice)
+        ::setpriority(PRIO_PROCESS, tid, kNice);
+}
+
+} // namespace
+
 void TLoadJob::Run()
 {
     if (IsCancelled())
         return;
+    LowerThreadPriority();
     try {
         const int n = int(FFiles.size());
         const int helpers = qMin(QThreadPool::globalInstance()->maxThreadCount() - 1, n - 1);
@@ -114,6 +135,7 @@ void TLoadJob::Run()
 
 void TLoadJob::Help()
 {
+    LowerThreadPriority();
     std::unique_lock lock(FMutex);
     while (!FCancelled && FClaimed < int(FFiles.size())) {
         if (!DecodeNext(lock))

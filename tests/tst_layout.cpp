@@ -75,6 +75,29 @@ TForm1 *selectPictures(TForm1 &form)
     return &form;
 }
 
+// n pictures of `size` in the Pictures folder, named in list order.
+bool makeNumberedPictures(const testing::TempHome &home, int n, QSize size)
+{
+    for (int i = 0; i < n; ++i)
+        if (!testing::makePicture(home.pictures() + QStringLiteral("/p%1.png").arg(i, 3, 10, QLatin1Char('0')),
+                                  size.width(), size.height()))
+            return false;
+    return true;
+}
+
+// Shows the window, selects the Pictures root and waits until its load is painted.
+bool showAndLoadPictures(TForm1 &form)
+{
+    form.show();
+    if (!QTest::qWaitForWindowExposed(&form))
+        return false;
+    selectPictures(form);
+    if (!testing::waitForLoad(form.Thumbnails1))
+        return false;
+    paintNow(form.Thumbnails1);
+    return true;
+}
+
 } // namespace
 
 class TestLayout : public QObject {
@@ -483,15 +506,10 @@ private Q_SLOTS:
     {
         testing::TempHome home;
         const int n = 64;
-        for (int i = 0; i < n; ++i)
-            QVERIFY(testing::makePicture(home.pictures() + QStringLiteral("/s%1.png").arg(i, 2, 10, QLatin1Char('0')),
-                                         200, 150));
+        QVERIFY(makeNumberedPictures(home, n, QSize(200, 150)));
         TForm1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        TThumbnails *view = selectPictures(form)->Thumbnails1;
-        QVERIFY(testing::waitForLoad(view));
-        paintNow(view);
+        QVERIFY(showAndLoadPictures(form));
+        TThumbnails *view = form.Thumbnails1;
         QCOMPARE(view->Count(), n);
 
         QScrollBar *bar = form.FramedVertScrollBox1->verticalScrollBar();
@@ -533,15 +551,10 @@ private Q_SLOTS:
     {
         testing::TempHome home;
         const int n = 200;
-        for (int i = 0; i < n; ++i)
-            QVERIFY(testing::makePicture(home.pictures() + QStringLiteral("/c%1.png").arg(i, 3, 10, QLatin1Char('0')),
-                                         100, 75));
+        QVERIFY(makeNumberedPictures(home, n, QSize(100, 75)));
         TForm1 form;
-        form.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&form));
-        TThumbnails *view = selectPictures(form)->Thumbnails1;
-        QVERIFY(testing::waitForLoad(view));
-        paintNow(view);
+        QVERIFY(showAndLoadPictures(form));
+        TThumbnails *view = form.Thumbnails1;
         QCOMPARE(view->Count(), n);
         QScrollBar *bar = form.FramedVertScrollBox1->verticalScrollBar();
         QWidget *viewport = form.FramedVertScrollBox1->viewport();

@@ -29,15 +29,7 @@ namespace {
 
 QImage pattern(int w, int h, QColor color = QColor(40, 140, 200))
 {
-    QImage image(w, h, QImage::Format_RGB32);
-    image.fill(color);
-    QPainter p(&image);
-    const int cw = qMax(1, w / 4), ch = qMax(1, h / 4);
-    p.fillRect(0, 0, cw, ch, Qt::red);
-    p.fillRect(w - cw, 0, cw, ch, Qt::green);
-    p.fillRect(0, h - ch, cw, ch, Qt::blue);
-    p.fillRect(w - cw, h - ch, cw, ch, Qt::yellow);
-    return image;
+    return cornerPattern(w, h, color, QImage::Format_RGB32);
 }
 
 QByteArray garbage(int n, quint32 seed, QByteArray prefix = {})

@@ -75,6 +75,22 @@ TForm1 *selectPictures(TForm1 &form)
     return &form;
 }
 
+// An empty view of 480 x 300 in a shown 500 x 300 scroll box, painted once;
+// null when the box is never exposed.
+TFixedThumbnails *showInBox(platform::VertScrollBox &box)
+{
+    box.resize(500, 300);
+    auto *view = new TFixedThumbnails;
+    view->SetMinHeight(300);
+    view->resize(480, 300);
+    box.setWidget(view);
+    box.show();
+    if (!QTest::qWaitForWindowExposed(&box))
+        return nullptr;
+    paintNow(view);
+    return view;
+}
+
 // n pictures of `size` in the Pictures folder, named in list order.
 bool makeNumberedPictures(const testing::TempHome &home, int n, QSize size)
 {
@@ -334,14 +350,8 @@ private Q_SLOTS:
     void paintWithListsOfDifferentLengthDrawsNothing()
     {
         platform::VertScrollBox box;
-        box.resize(500, 300);
-        auto *view = new TFixedThumbnails;
-        view->SetMinHeight(300);
-        view->resize(480, 300);
-        box.setWidget(view);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        paintNow(view);
+        TFixedThumbnails *view = showInBox(box);
+        QVERIFY(view);
         const QImage empty = view->grab().toImage();
 
         const QList<QColor> colours{QColor(220, 40, 40), QColor(40, 200, 40), QColor(240, 220, 30),
@@ -629,14 +639,8 @@ private Q_SLOTS:
     void clearEmptiesBothLists()
     {
         platform::VertScrollBox box;
-        box.resize(500, 300);
-        auto *view = new TFixedThumbnails;
-        view->SetMinHeight(300);
-        view->resize(480, 300);
-        box.setWidget(view);
-        box.show();
-        QVERIFY(QTest::qWaitForWindowExposed(&box));
-        paintNow(view);
+        TFixedThumbnails *view = showInBox(box);
+        QVERIFY(view);
         const QImage empty = view->grab().toImage();
         for (int i = 0; i < 16; ++i)
             view->Put({100, 100}, QColor(250, 20, 20), QStringLiteral("x%1.png").arg(i));

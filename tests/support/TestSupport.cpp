@@ -40,9 +40,9 @@ TempHome::~TempHome()
 
 bool makeFolder(const QString &path) { return QDir().mkpath(path); }
 
-bool makePicture(const QString &path, int w, int h, const char *format, QColor color)
+QImage cornerPattern(int w, int h, QColor color, QImage::Format format)
 {
-    QImage image(w, h, QImage::Format_ARGB32);
+    QImage image(w, h, format);
     image.fill(color);
     QPainter p(&image);
     // Corners in distinct colours, so a wrong orientation or crop shows.
@@ -51,7 +51,12 @@ bool makePicture(const QString &path, int w, int h, const char *format, QColor c
     p.fillRect(w - cw, 0, cw, ch, Qt::green);
     p.fillRect(0, h - ch, cw, ch, Qt::blue);
     p.fillRect(w - cw, h - ch, cw, ch, Qt::yellow);
-    p.end();
+    return image;
+}
+
+bool makePicture(const QString &path, int w, int h, const char *format, QColor color)
+{
+    const QImage image = cornerPattern(w, h, color);
     QDir().mkpath(QFileInfo(path).path());
     return image.save(path, format);
 }

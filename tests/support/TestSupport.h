@@ -38,6 +38,8 @@ private:
 // the format the extension of `path` names, unless `format` is given. Parent
 // folders are created.
 bool makePicture(const QString &path, int w, int h, const char *format = nullptr, QColor color = QColor(40, 140, 200));
+// The picture makePicture saves: `color` with red, green, blue and yellow corners.
+QImage cornerPattern(int w, int h, QColor color = QColor(40, 140, 200), QImage::Format format = QImage::Format_ARGB32);
 bool makeFolder(const QString &path);
 bool writeFile(const QString &path, const QByteArray &bytes);
 
